@@ -44,11 +44,17 @@ install_missing() {
 }
 
 install_fonts() {
-  # Lets "굴림" resolve to an installed Korean font for every program of the user.
-  local src="$ROOT/data/fontconfig/60-vantori-gulim.conf"
-  [ -f "$src" ] || return 0
+  # Lets "굴림" resolve to an installed Korean font (NanumGothic) for every program.
+  local confs=("$ROOT"/data/fontconfig/*.conf)
+  [ -f "${confs[0]}" ] || return 0
   local dir="${XDG_CONFIG_HOME:-$HOME/.config}/fontconfig/conf.d"
-  mkdir -p "$dir" && cp -f "$src" "$dir/"
+  [ "$(id -u)" -eq 0 ] && dir=/etc/fonts/conf.d
+  mkdir -p "$dir"
+  local changed=0 c
+  for c in "${confs[@]}"; do
+    cmp -s "$c" "$dir/$(basename "$c")" || { cp -f "$c" "$dir/"; changed=1; }
+  done
+  [ $changed -eq 1 ] && command -v fc-cache >/dev/null && fc-cache -f >/dev/null 2>&1 || true
 }
 
 build() {

@@ -12,6 +12,18 @@ namespace vantori::proto {
 // Subtracted from an Encript seed before its halves are swapped for transport.
 inline constexpr std::uint32_t kSeedOffset = 0x5A17C3E9u;
 
+// Added to the character count in the second word of a scrambled text (and of a
+// stored password) so that the count never travels as itself.
+inline constexpr std::uint32_t kScrambleCountOffset = 0x1E4C7A31u;
+
+// The text form of date-times that travel as strings (the flat-rate end "Credit" of the login
+// information): strftime layout, local time, e.g. "2024-05-01 13:45:00".
+inline constexpr char kDateTimeTextFormat[] = "%Y-%m-%d %H:%M:%S";
+
+// The service's web site (web login, home and help pages) listens on BasePort plus this
+// unless its address is set in the server-address file.
+inline constexpr std::uint16_t kWebSitePortOffset = 80;
+
 // --- Fixed by the wire format ---------------------------------------------------------
 
 inline constexpr std::uint16_t kDefaultBasePort = 7128;

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/UStreams.h"
+
 namespace vantori {
 
 // Byte strings in the Korean ANSI code page (cp949). Never assumed to be UTF-8.
@@ -78,11 +80,11 @@ class TParamDef {
 
   ByteString FName;
   ParamType FParamType = ParamType::None;
-  std::int64_t FInt = 0;       // every integer type and the Boolean byte
-  double FReal = 0.0;          // Real
+  std::int64_t FInt = 0;         // every integer type and the Boolean byte
+  double FReal = 0.0;            // Real
   std::uint8_t FExtended[10]{};  // Extended, as x87 80-bit little-endian
-  ByteString FText;            // String
-  Bytes FData;                 // PChar and Encript (the whole encrypted block)
+  ByteString FText;              // String
+  Bytes FData;                   // PChar and Encript (the whole encrypted block)
 };
 
 // A message. Copyable: a message handed to another thread is copied, never shared.
@@ -111,12 +113,18 @@ class TDataParameter {
   void AddReal(std::string_view name, double value);
   void AddExtended(std::string_view name, long double value);
   void AddBoolean(std::string_view name, std::uint8_t flag);
-  void AddBoolean(std::string_view name, bool flag) { AddBoolean(name, static_cast<std::uint8_t>(flag ? 1 : 0)); }
+  void AddBoolean(std::string_view name, bool flag) {
+    AddBoolean(name, static_cast<std::uint8_t>(flag ? 1 : 0));
+  }
   void AddData(std::string_view name, const void* bytes, std::size_t size);
   // The whole content of a memory stream, whatever its position.
   void AddStream(std::string_view name, std::span<const std::uint8_t> content);
+  void AddStream(std::string_view name, const TMemoryStream& stream) { AddStream(name, stream.Bytes()); }
   // An encrypted value built from the content with the key of `seed` (senders pass the tick count).
   void AddEncript(std::string_view name, std::span<const std::uint8_t> content, std::uint32_t seed);
+  void AddEncript(std::string_view name, const TMemoryStream& stream, std::uint32_t seed) {
+    AddEncript(name, stream.Bytes(), seed);
+  }
 
   // Adds a value with an explicit tag, for tools and tests that must reproduce a peer's
   // exact bytes (an integer in a wider tag than AddInteger would choose, say).
@@ -130,13 +138,18 @@ class TDataParameter {
   void Decode(std::span<const std::uint8_t> bytes) { Decode(bytes.data(), bytes.size()); }
 
   bool Decoding() const { return FDecoding; }
+  // After a failed Decode: the offset at which the failing parameter (or the count) starts.
+  // The failing parameter's index is Count(), since the ones before it stay.
+  std::size_t DecodeErrorOffset() const { return FDecodeErrorOffset; }
 
  private:
   TParamDef& Append(std::string_view name, ParamType type);
+  void DecodeParams(const std::uint8_t* bytes, std::size_t length);
 
   std::vector<TParamDef> FParams;
   Bytes FBuffer;
   bool FDecoding = false;
+  std::size_t FDecodeErrorOffset = 0;
 };
 
 }  // namespace vantori
