@@ -95,20 +95,46 @@ run_demo() {
     echo '{"params":[{"name":"T","type":"int","value":1198},{"name":"User","type":"String","value":"abc"}]}' |
       "$vtwire" encode | tee >(od -An -tx1 >&2) | "$vtwire" decode
   fi
-  local server
-  server=$(find "$BUILD_DIR" -name vantori-server -type f -perm -u+x | head -n 1)
-  if [ -n "$server" ]; then
-    local data="${VANTORI_DEMO_DATA:-$ROOT/.demo-data}"
-    local port
-    port=$(free_base_port)
-    mkdir -p "$data"
-    log "starting the reference server on BasePort $port (data in $data)"
-    "$server" --data "$data" --base-port "$port" --demo &
-    local pid=$!
-    trap 'kill $pid 2>/dev/null || true' EXIT
-    sleep 1
-    log "the server runs (pid $pid); press Ctrl+C to stop it"
-    wait $pid
+  local server="$bin/vantori-server" launcher="$bin/vantori-launcher" client="$bin/vantori"
+  local p
+  for p in "$server" "$launcher" "$client"; do
+    [ -x "$p" ] || { echo "missing $p: the build did not finish" >&2; exit 1; }
+  done
+  local data="${VANTORI_DEMO_DATA:-$ROOT/.demo-data}"
+  local port web
+  port=$(free_base_port)
+  web=$((port + 80))
+  (exec 3<>"/dev/tcp/127.0.0.1/$web") 2>/dev/null && web=0  # busy: no web site this time
+  mkdir -p "$data/server"
+  # The client's settings, log and sockets stay beside the demo data.
+  export VANTORI_HOME="${VANTORI_HOME:-$data/home}"
+  log "starting the reference server on BasePort $port (web site port $web, data in $data/server)"
+  "$server" --data "$data/server" --base-port "$port" --web-port "$web" --demo &
+  # Global, so that the exit trap still sees it after this function has returned.
+  VANTORI_SERVER_PID=$!
+  trap 'kill "$VANTORI_SERVER_PID" 2>/dev/null || true' EXIT
+  local i
+  for i in $(seq 1 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    sleep 0.1
+  done
+  # WebEngine refuses to start as root without this.
+  [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}"
+  # The client holds this lock while it runs; waiting for it waits for the client.
+  export VANTORI_CLIENT_LOCK="$VANTORI_HOME/run/mutexKXS2Client.lock"
+  local login=("$launcher" --user demo --password demo1234 --host 127.0.0.1 --base-port "$port")
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    log "starting the client as the demo member (close its window to end)"
+    "${login[@]}" || { echo "the client did not start" >&2; exit 1; }
+    flock "$VANTORI_CLIENT_LOCK" true
+  else
+    local shot="${VANTORI_SCREENSHOT:-$data/main-window.png}"
+    rm -f "$shot"
+    log "no display: running the client under xvfb-run for a screenshot of the main window"
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '"$@" && flock -w 120 "$VANTORI_CLIENT_LOCK" true' _ \
+      "${login[@]}" -- --screenshot "$shot" || { echo "the client did not start" >&2; exit 1; }
+    [ -s "$shot" ] || { echo "no screenshot was saved" >&2; exit 1; }
+    echo "screenshot of the main window: $shot"
   fi
 }
 
