@@ -124,6 +124,9 @@ TEST_F(NetManager, IdleConnectionsCloseAfterTheLimitAndRequestsReconnect) {
   FNet->UseLoginServer = true;
   FNet->RequestLoginInfo();
   ASSERT_NE(WaitFor(77), nullptr);
+  // The service settings are pushed right after the reply; they count as traffic, so
+  // the idle clock starts only once they are in.
+  ASSERT_NE(WaitFor(1212), nullptr);
   Advance(30000);
   EXPECT_FALSE(FNet->IdleCheck());  // exactly the limit: still open
   EXPECT_TRUE(FNet->Connected());
