@@ -56,6 +56,35 @@ const char kClubHomeCaption[] = "Vantori \xC5\xAC\xB7\xB4 \xC8\xA8";
 
 namespace {
 
+// The file columns that my and my friends' listings share, from FileSeq on (`i` is
+// FileSeq's position), and the list item that shows them. Returns the position after the row.
+int ReadFileColumns(const TDataParameter& m, int i, TFFItem& row, double term) {
+  row.FileSeq = m.Params(i).AsInteger();
+  row.FileName = m.Params(i + 1).AsString();
+  row.Size = m.Params(i + 2).AsInt64();
+  row.CurSize = m.Params(i + 3).AsInt64();
+  row.FolderSeq = m.Params(i + 4).AsInteger();
+  row.FileText1 = m.Params(i + 5).AsString();
+  row.FileText2 = m.Params(i + 6).AsString();
+  row.RemainDays = m.Params(i + 7).AsInteger();
+  row.FileComment = m.Params(i + 8).AsString();
+  row.UpDate = m.Params(i + 9).AsReal();
+  row.UploaderSeq = m.Params(i + 10).AsInteger();
+  row.FileText3 = m.Params(i + 11).AsString();
+  row.StoredFileSeq = m.Params(i + 12).AsInteger();
+  row.DisplayName = row.FileName;
+  row.ExpireDate = row.UpDate + term;
+  return i + 13;
+}
+
+void ShowFileRow(TKXListView& list, TListItem& item, const TFFItem& row) {
+  item.Caption = row.FileName;
+  item.SubItems[0] = SizeColumnText(row.Size, row.CurSize);
+  item.SubItems[1] = DaysColumnText(row.RemainDays);
+  item.SubItems[2] = row.FileComment;
+  item.ImageIndex = list.FileIcon(row.FileName);
+}
+
 // Ends the handler's wait however the handler leaves.
 class TEndWaitScope {
  public:
@@ -802,27 +831,8 @@ void TFolderReplies::MyFolderListing(const TDataParameter& m) {
       row->Kind = nkFile;
       row->UserSeq = me;
       row->OwnerName = myID;
-      row->FileSeq = m.Params(i + 1).AsInteger();
-      row->FileName = m.Params(i + 2).AsString();
-      row->Size = m.Params(i + 3).AsInt64();
-      row->CurSize = m.Params(i + 4).AsInt64();
-      row->FolderSeq = m.Params(i + 5).AsInteger();
-      row->FileText1 = m.Params(i + 6).AsString();
-      row->FileText2 = m.Params(i + 7).AsString();
-      row->RemainDays = m.Params(i + 8).AsInteger();
-      row->FileComment = m.Params(i + 9).AsString();
-      row->UpDate = m.Params(i + 10).AsReal();
-      row->UploaderSeq = m.Params(i + 11).AsInteger();
-      row->FileText3 = m.Params(i + 12).AsString();
-      row->StoredFileSeq = m.Params(i + 13).AsInteger();
-      i += 14;
-      row->DisplayName = row->FileName;
-      row->ExpireDate = row->UpDate + term;
-      item->Caption = row->FileName;
-      item->SubItems[0] = SizeColumnText(row->Size, row->CurSize);
-      item->SubItems[1] = DaysColumnText(row->RemainDays);
-      item->SubItems[2] = row->FileComment;
-      item->ImageIndex = FMyList.FileIcon(row->FileName);
+      i = ReadFileColumns(m, i + 1, *row, term);
+      ShowFileRow(FMyList, *item, *row);
       cached.push_back(row);
     }
   }
@@ -900,27 +910,8 @@ void TFolderReplies::FriendFolderListing(const TDataParameter& m) {
       row->Kind = nkFile;
       row->UserSeq = m.Params(i + 1).AsInteger();
       row->OwnerName = row->OwnerName2 = friendName;
-      row->FileSeq = m.Params(i + 2).AsInteger();
-      row->FileName = m.Params(i + 3).AsString();
-      row->Size = m.Params(i + 4).AsInt64();
-      row->CurSize = m.Params(i + 5).AsInt64();
-      row->FolderSeq = m.Params(i + 6).AsInteger();
-      row->FileText1 = m.Params(i + 7).AsString();
-      row->FileText2 = m.Params(i + 8).AsString();
-      row->RemainDays = m.Params(i + 9).AsInteger();
-      row->FileComment = m.Params(i + 10).AsString();
-      row->UpDate = m.Params(i + 11).AsReal();
-      row->UploaderSeq = m.Params(i + 12).AsInteger();
-      row->FileText3 = m.Params(i + 13).AsString();
-      row->StoredFileSeq = m.Params(i + 14).AsInteger();
-      i += 15;
-      row->DisplayName = row->FileName;
-      row->ExpireDate = row->UpDate + term;
-      item->Caption = row->FileName;
-      item->SubItems[0] = SizeColumnText(row->Size, row->CurSize);
-      item->SubItems[1] = DaysColumnText(row->RemainDays);
-      item->SubItems[2] = row->FileComment;
-      item->ImageIndex = FFriendList.FileIcon(row->FileName);
+      i = ReadFileColumns(m, i + 2, *row, term);
+      ShowFileRow(FFriendList, *item, *row);
       cached.push_back(row);
     }
   }
