@@ -1,21 +1,23 @@
 // Download and upload engines over loopback, without a speed limit, for each block size of the
 // speed types, beside a plain socket pump of the same block size in the same process. The
 // figure is the ratio of the engine's rate to the pump's. VANTORI_BENCH_MB sets the file size
-// (default 1024 MiB).
+// (default 1024 MiB), VANTORI_BENCH_REPEATS the runs per figure (default 3; medians).
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "TReferenceServer.h"
 #include "platform/TcpSocket.h"
@@ -53,8 +55,6 @@ double RssMb() {
   statm >> pages >> resident;
   return resident * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
 }
-
-std::map<int, double> gPumpRate;  // MB/s by block size
 
 struct TEnv {
   fs::path Root;
@@ -104,6 +104,8 @@ struct TEnv {
         out.write(chunk.data(),
                   static_cast<std::streamsize>(std::min<std::int64_t>(chunk.size(), size - done)));
     });
+    // The source goes to disk now, so its write-back does not fall into the measured runs.
+    ::sync();
     Source.FileName = "big.bin";
     Source.Size = Source.CurSize = size;
     Source.FolderSeq = -1;
@@ -136,18 +138,25 @@ TEnv& Env() {
   return env;
 }
 
-void Report(benchmark::State& state, std::int64_t bytes, double seconds, double cpu, double rssBefore,
-            int block) {
-  const double mbps = bytes / 1048576.0 / seconds;
-  state.counters["MB/s"] = mbps;
-  state.counters["CPU_s_per_GiB"] = cpu / (bytes / 1073741824.0);
-  state.counters["peak_RSS_MB"] = PeakRssMb();
-  state.counters["RSS_growth_MB"] = RssMb() - rssBefore;
-  if (gPumpRate.count(block)) state.counters["ratio_to_pump"] = mbps / gPumpRate[block];
+int Repeats() {
+  const char* env = std::getenv("VANTORI_BENCH_REPEATS");
+  const int n = env ? std::atoi(env) : 3;
+  return n > 0 ? n : 3;
 }
 
-// A plain socket pump of `total` bytes in blocks of `block` bytes; returns MB/s.
-double RunPump(int block, std::int64_t total, double* cpu = nullptr) {
+bool SyncFirst() {
+  return std::getenv("VANTORI_BENCH_SYNC") != nullptr;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const std::size_t m = v.size() / 2;
+  return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+// A plain socket pump of `total` bytes in blocks of `block` bytes; returns MB/s. With `into`,
+// the receiver also writes what it gets to that new file: the least any download must do.
+double RunPump(int block, std::int64_t total, double* cpu = nullptr, const fs::path* into = nullptr) {
   TcpListener listener;
   listener.Listen("127.0.0.1", 0);
   const double cpu0 = CpuSeconds();
@@ -161,28 +170,94 @@ double RunPump(int block, std::int64_t total, double* cpu = nullptr) {
   TcpSocket sock;
   sock.Connect("127.0.0.1", listener.Port(), 5000);
   std::vector<std::uint8_t> buf(static_cast<std::size_t>(block));
+  const int file = into ? ::open(into->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
   std::int64_t got = 0;
   while (got < total) {
     const ssize_t n = ::recv(sock.Fd(), buf.data(), buf.size(), 0);
     if (n <= 0) break;
+    if (file >= 0 && ::pwrite(file, buf.data(), static_cast<std::size_t>(n), got) != n) break;
     got += n;
   }
   sender.join();
+  if (file >= 0) {
+    ::close(file);
+    std::error_code ec;
+    fs::remove(*into, ec);
+  }
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   if (cpu) *cpu = CpuSeconds() - cpu0;
   return got / 1048576.0 / secs;
+}
+
+struct TEngineRun {
+  bool Ok = false;
+  std::int64_t Bytes = 0;
+  double Seconds = 0, Cpu = 0;
+};
+
+// Runs the engine and a pump of the same size and block in turns, each from a clean start
+// (what earlier runs left for the disk is written out first, so it does not weigh on the next
+// one), and reports the medians: the engine's MB/s, the pump's, and the ratio of each pair.
+template <class Run>
+void Compare(benchmark::State& state, int block, Run run) {
+  std::vector<double> rates, pumps, ratios, cpus;
+  double growth = 0;
+  for (int r = 0; r < Repeats(); ++r) {
+    if (SyncFirst()) ::sync();
+    const double pump = RunPump(block, FileBytes());
+    if (SyncFirst()) ::sync();
+    const double rss0 = RssMb();
+    const TEngineRun e = run();
+    if (!e.Ok) {
+      state.SkipWithError("transfer failed");
+      return;
+    }
+    growth = std::max(growth, RssMb() - rss0);
+    const double mbps = e.Bytes / 1048576.0 / e.Seconds;
+    rates.push_back(mbps);
+    pumps.push_back(pump);
+    ratios.push_back(mbps / pump);
+    cpus.push_back(e.Cpu / (e.Bytes / 1073741824.0));
+  }
+  state.counters["MB/s"] = Median(rates);
+  state.counters["pump_MB/s"] = Median(pumps);
+  state.counters["ratio_to_pump"] = Median(ratios);
+  state.counters["CPU_s_per_GiB"] = Median(cpus);
+  state.counters["peak_RSS_MB"] = PeakRssMb();
+  state.counters["RSS_growth_MB"] = growth;
 }
 
 void BM_Pump(benchmark::State& state) {
   const int block = BlockSizeForIndex(static_cast<int>(state.range(0)));
   const std::int64_t total = FileBytes();
   for (auto _ : state) {
-    const double rss0 = RssMb();
-    double cpu = 0;
-    const auto t0 = std::chrono::steady_clock::now();
-    gPumpRate[block] = RunPump(block, total, &cpu);
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    Report(state, total, secs, cpu, rss0, block);
+    std::vector<double> rates, cpus;
+    for (int r = 0; r < Repeats(); ++r) {
+      double cpu = 0;
+      rates.push_back(RunPump(block, total, &cpu));
+      cpus.push_back(cpu / (total / 1073741824.0));
+    }
+    state.counters["MB/s"] = Median(rates);
+    state.counters["CPU_s_per_GiB"] = Median(cpus);
+    state.counters["peak_RSS_MB"] = PeakRssMb();
+  }
+}
+
+// The pump writing into a new file: what the page cache costs on this machine, beside which
+// the engines' own overhead can be read.
+void BM_PumpToFile(benchmark::State& state) {
+  const int block = BlockSizeForIndex(static_cast<int>(state.range(0)));
+  const std::int64_t total = FileBytes();
+  const fs::path file = fs::temp_directory_path() / ("vantori-bench-pump-" + std::to_string(::getpid()));
+  for (auto _ : state) {
+    std::vector<double> rates, cpus;
+    for (int r = 0; r < Repeats(); ++r) {
+      double cpu = 0;
+      rates.push_back(RunPump(block, total, &cpu, &file));
+      cpus.push_back(cpu / (total / 1073741824.0));
+    }
+    state.counters["MB/s"] = Median(rates);
+    state.counters["CPU_s_per_GiB"] = Median(cpus);
   }
 }
 
@@ -191,36 +266,40 @@ void BM_Download(benchmark::State& state) {
   const int upType = static_cast<int>(state.range(0));
   const int block = BlockSizeForIndex(upType);
   for (auto _ : state) {
-    const fs::path dir = env.Root / ("down" + std::to_string(upType));
-    fs::create_directories(dir);
-    TDownItems items;
-    items.AddFile(env.Source, dir.string());
-    TDownEngineDeps deps;
-    deps.MainServer = env.Session.get();
-    deps.Money = &env.Session->Money();
-    gPumpRate[block] = RunPump(block, std::min<std::int64_t>(FileBytes(), 256 << 20));
-    const double cpu0 = CpuSeconds(), rss0 = RssMb();
-    const auto t0 = std::chrono::steady_clock::now();
-    {
-      TDownThread engine(&items, deps, nullptr);
-      engine.SetSettings(env.Settings(upType));
-      env.Session->AttachDown(&engine);
-      engine.Start();
-      for (;;) {
-        {
-          std::lock_guard<std::recursive_mutex> lock(DownloadLock());
-          const auto s = items.Items(0)->Status();
-          if (s == TTransferStatus::Done || s == TTransferStatus::Failed) break;
+    Compare(state, block, [&] {
+      const fs::path dir = env.Root / ("down" + std::to_string(upType));
+      fs::create_directories(dir);
+      TDownItems items;
+      items.AddFile(env.Source, dir.string());
+      TDownEngineDeps deps;
+      deps.MainServer = env.Session.get();
+      deps.Money = &env.Session->Money();
+      const double cpu0 = CpuSeconds();
+      const auto t0 = std::chrono::steady_clock::now();
+      {
+        TDownThread engine(&items, deps, nullptr);
+        engine.SetSettings(env.Settings(upType));
+        env.Session->AttachDown(&engine);
+        engine.Start();
+        for (;;) {
+          {
+            std::lock_guard<std::recursive_mutex> lock(DownloadLock());
+            const auto s = items.Items(0)->Status();
+            if (s == TTransferStatus::Done || s == TTransferStatus::Failed) break;
+          }
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        env.Session->AttachDown(nullptr);
       }
-      env.Session->AttachDown(nullptr);
-    }
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (items.Items(0)->Status() != TTransferStatus::Done) state.SkipWithError("download failed");
-    Report(state, items.Items(0)->Received, secs, CpuSeconds() - cpu0, rss0, block);
-    std::error_code ec;
-    fs::remove_all(dir, ec);
+      TEngineRun run;
+      run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      run.Cpu = CpuSeconds() - cpu0;
+      run.Ok = items.Items(0)->Status() == TTransferStatus::Done;
+      run.Bytes = items.Items(0)->Received;
+      std::error_code ec;
+      fs::remove_all(dir, ec);
+      return run;
+    });
   }
 }
 
@@ -229,32 +308,43 @@ void BM_Upload(benchmark::State& state) {
   const int upType = static_cast<int>(state.range(0));
   const int block = BlockSizeForIndex(upType);
   const std::string source = env.Server->Db().BlobPath(env.Source.StoredFileSeq).string();
+  int serial = 0;
   for (auto _ : state) {
-    TUpItems items;
-    items.AddUpFile(-1, "", source, "up" + std::to_string(upType) + ".bin");
-    TUpEngineDeps deps;
-    deps.MainServer = env.Session.get();
-    gPumpRate[block] = RunPump(block, std::min<std::int64_t>(FileBytes(), 256 << 20));
-    const double cpu0 = CpuSeconds(), rss0 = RssMb();
-    const auto t0 = std::chrono::steady_clock::now();
-    {
-      TUpThread engine(&items, deps, nullptr);
-      engine.SetSettings(env.Settings(upType));
-      env.Session->AttachUp(&engine);
-      engine.Start();
-      for (;;) {
-        {
-          std::lock_guard<std::recursive_mutex> lock(UploadLock());
-          const auto s = items.Items(0)->Status();
-          if (s == TTransferStatus::Done || s == TTransferStatus::Failed) break;
+    Compare(state, block, [&] {
+      TUpItems items;
+      items.AddUpFile(-1, "", source,
+                      "up" + std::to_string(upType) + "-" + std::to_string(++serial) + ".bin");
+      TUpEngineDeps deps;
+      deps.MainServer = env.Session.get();
+      const double cpu0 = CpuSeconds();
+      const auto t0 = std::chrono::steady_clock::now();
+      {
+        TUpThread engine(&items, deps, nullptr);
+        engine.SetSettings(env.Settings(upType));
+        env.Session->AttachUp(&engine);
+        engine.Start();
+        for (;;) {
+          {
+            std::lock_guard<std::recursive_mutex> lock(UploadLock());
+            const auto s = items.Items(0)->Status();
+            if (s == TTransferStatus::Done || s == TTransferStatus::Failed) break;
+          }
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        env.Session->AttachUp(nullptr);
       }
-      env.Session->AttachUp(nullptr);
-    }
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (items.Items(0)->Status() != TTransferStatus::Done) state.SkipWithError("upload failed");
-    Report(state, items.Items(0)->Sent, secs, CpuSeconds() - cpu0, rss0, block);
+      TEngineRun run;
+      run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      run.Cpu = CpuSeconds() - cpu0;
+      run.Ok = items.Items(0)->Status() == TTransferStatus::Done;
+      run.Bytes = items.Items(0)->Sent;
+      // The uploaded copy is not needed again; only the source stays in the blob folder.
+      const fs::path keep = env.Server->Db().BlobPath(env.Source.StoredFileSeq);
+      std::error_code ec;
+      for (const auto& entry : fs::directory_iterator(keep.parent_path(), ec))
+        if (entry.path() != keep) fs::remove(entry.path(), ec);
+      return run;
+    });
   }
 }
 
@@ -265,9 +355,9 @@ void BlockSizes(benchmark::internal::Benchmark* b) {
 
 }  // namespace
 
-// The pump alone, then the engines; each engine run is preceded by a pump of its block size
-// under the same load, and its ratio is taken against that.
+// The pump alone, then the engines, each in turns with a pump of its block size.
 BENCHMARK(BM_Pump)->Apply(BlockSizes);
+BENCHMARK(BM_PumpToFile)->Apply(BlockSizes);
 BENCHMARK(BM_Download)->Apply(BlockSizes);
 BENCHMARK(BM_Upload)->Apply(BlockSizes);
 BENCHMARK_MAIN();

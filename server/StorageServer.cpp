@@ -22,6 +22,7 @@ namespace {
 constexpr double kTicketDays = 1.0;  // a prepared transfer may start within a day
 constexpr std::int32_t kMinBlock = 1024;
 constexpr std::int32_t kMaxBlock = 114688;
+constexpr std::int64_t kWriteOutBytes = 8 << 20;
 
 std::uint32_t Tick() {
   using namespace std::chrono;
@@ -240,22 +241,23 @@ void TStorageServers::ServeDownload(const std::shared_ptr<TcpSocket>& peer) {
   std::int64_t offset = rec->Offset;
   while (offset < ticket->Size) {
     const auto n = static_cast<std::size_t>(std::min<std::int64_t>(block, ticket->Size - offset));
-    std::size_t got = 0;
-    while (got < n) {
-      const ssize_t r = ::pread(fd, buffer.data() + got, n - got,
-                                static_cast<off_t>(offset + static_cast<std::int64_t>(got)));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) throw std::runtime_error("blob " + blob.string() + " ended early");
-      got += static_cast<std::size_t>(r);
-    }
     if (cutAfter > 0 && sent + static_cast<std::int64_t>(n) > cutAfter) {
       // The injected fault: the connection breaks in the middle of this data message.
+      std::size_t got = 0;
+      while (got < n) {
+        const ssize_t r = ::pread(fd, buffer.data() + got, n - got,
+                                  static_cast<off_t>(offset + static_cast<std::int64_t>(got)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) throw std::runtime_error("blob " + blob.string() + " ended early");
+        got += static_cast<std::size_t>(r);
+      }
       link.SendDataCut(msg::kDownData, buffer.data(), n, 25 + static_cast<std::size_t>(cutAfter - sent));
       Log("download connection cut after " + std::to_string(cutAfter) + " bytes");
       sock.Shutdown();
       return;
     }
-    link.SendData(msg::kDownData, buffer.data(), n);
+    if (link.SendFileData(msg::kDownData, fd, offset, n) < n)
+      throw std::runtime_error("blob " + blob.string() + " ended early");
     offset += static_cast<std::int64_t>(n);
     sent += static_cast<std::int64_t>(n);
   }
@@ -337,21 +339,26 @@ void TStorageServers::ServeUpload(const std::shared_ptr<TcpSocket>& peer) {
   std::int64_t pos = held;
   TTransferLink link;
   link.Adopt(peer, FOptions.IdleTimeoutMs);
+  std::int64_t writtenOutTo = pos;
   for (;;) {
     TTransferLink::TRead end;
+    std::span<const std::uint8_t> data;
     try {
-      end = link.Read(request, FOptions.IdleTimeoutMs);
+      end = link.ReadData(msg::kUpData, request, data, FOptions.IdleTimeoutMs);
     } catch (const std::exception&) {
       end = TTransferLink::TRead::Closed;
     }
     if (end != TTransferLink::TRead::Message) break;
-    if (request.Count() == 0) continue;
-    const std::int32_t type = request.Params(0).AsInteger();
-    if (type == msg::kUpStop) break;
-    if (type != msg::kUpData) continue;
-    const TParamDef* f = request.FindParam("F");
-    if (!f) continue;
-    const auto data = f->Data();
+    if (data.empty()) {
+      // Anything but a data message in its usual form: decoded.
+      if (request.Count() == 0) continue;
+      const std::int32_t type = request.Params(0).AsInteger();
+      if (type == msg::kUpStop) break;
+      if (type != msg::kUpData) continue;
+      const TParamDef* f = request.FindParam("F");
+      if (!f) continue;
+      data = f->Data();
+    }
     const auto n = static_cast<std::int64_t>(data.size());
     if (pos + n > ticket->Size) {
       record(pos);
@@ -376,6 +383,12 @@ void TStorageServers::ServeUpload(const std::shared_ptr<TcpSocket>& peer) {
     }
     pos += n;
     received += n;
+    // Each few megabytes start going to disk while the rest is still arriving, so that the
+    // sync before the confirmation finds little left to do.
+    if (pos - writtenOutTo >= kWriteOutBytes) {
+      ::sync_file_range(fd, writtenOutTo, pos - writtenOutTo, SYNC_FILE_RANGE_WRITE);
+      writtenOutTo = pos;
+    }
     if (pos == ticket->Size) {
       // Confirmed only once the bytes are on disk and the file entry says so.
       if (::fdatasync(fd) != 0) {

@@ -1,6 +1,9 @@
 #include "transfers/UTransferLink.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/uio.h>
@@ -16,7 +19,29 @@ namespace vantori {
 
 namespace {
 constexpr std::size_t kReadPiece = 256 * 1024;
+
+// sendfile has no MSG_NOSIGNAL: a peer that has gone would raise SIGPIPE and end the process.
+// The links' threads keep SIGPIPE blocked instead (once, for the thread's life), and a signal
+// such a write leaves pending is taken back at once, so the write just fails with EPIPE.
+void BlockBrokenPipeOnThisThread() {
+  thread_local bool blocked = false;
+  if (blocked) return;
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  blocked = true;
 }
+
+void TakeBackBrokenPipe() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGPIPE);
+  const timespec none{0, 0};
+  while (sigtimedwait(&set, nullptr, &none) == SIGPIPE) {
+  }
+}
+}  // namespace
 
 TTransferLink::~TTransferLink() {
   Close();
@@ -83,7 +108,7 @@ TTransferLink::TRead TTransferLink::ReadData(int dataType, TDataParameter& messa
         const std::uint8_t* body = FBuf.get() + FStart + 4;
         FStart += need;
         if (FStart == FEnd) FStart = FEnd = 0;
-        if (dataType >= 0 && length >= 21) {
+        if (dataType >= 0 && length > 21) {
           // A data message whose encoding is the canonical one for its size: its bytes are the
           // frame's tail.
           const Bytes& prefix = DataPrefix(dataType, length - 21);
@@ -133,13 +158,7 @@ TTransferLink::TRead TTransferLink::ReadData(int dataType, TDataParameter& messa
 }
 
 void TTransferLink::Send(TDataParameter& message) {
-  std::shared_ptr<TcpSocket> socket;
-  {
-    std::lock_guard<std::mutex> guard(FLock);
-    socket = FSocket;
-  }
-  if (!socket || !socket->Connected() || FShut) throw ESocketError("the transfer connection is closed");
-  WriteFrame(*socket, message);
+  WriteFrame(*OpenSocket(), message);
 }
 
 const Bytes& TTransferLink::DataPrefix(int type, std::size_t size) {
@@ -158,20 +177,27 @@ const Bytes& TTransferLink::DataPrefix(int type, std::size_t size) {
   return FPrefixes.emplace(key, std::move(prefix)).first->second;
 }
 
-void TTransferLink::SendVector(const std::uint8_t* a, std::size_t na, const std::uint8_t* b, std::size_t nb) {
+std::shared_ptr<TcpSocket> TTransferLink::OpenSocket() {
   std::shared_ptr<TcpSocket> socket;
   {
     std::lock_guard<std::mutex> guard(FLock);
     socket = FSocket;
   }
   if (!socket || !socket->Connected() || FShut) throw ESocketError("the transfer connection is closed");
+  return socket;
+}
+
+void TTransferLink::SendVector(const std::uint8_t* a, std::size_t na, const std::uint8_t* b, std::size_t nb,
+                               bool more) {
+  const auto socket = OpenSocket();
   iovec iov[2] = {{const_cast<std::uint8_t*>(a), na}, {const_cast<std::uint8_t*>(b), nb}};
   int first = 0;
+  while (first < 2 && iov[first].iov_len == 0) ++first;
   while (first < 2) {
     msghdr mh{};
     mh.msg_iov = iov + first;
     mh.msg_iovlen = static_cast<std::size_t>(2 - first);
-    const ssize_t n = ::sendmsg(socket->Fd(), &mh, MSG_NOSIGNAL);
+    const ssize_t n = ::sendmsg(socket->Fd(), &mh, MSG_NOSIGNAL | (more ? MSG_MORE : 0));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw ESocketError("Write to " + socket->Describe() + " failed: " + std::strerror(errno), errno);
@@ -186,6 +212,27 @@ void TTransferLink::SendVector(const std::uint8_t* a, std::size_t na, const std:
       iov[first].iov_len -= left;
     }
   }
+}
+
+std::size_t TTransferLink::SendFileData(int type, int fd, std::int64_t offset, std::size_t size) {
+  const Bytes& prefix = DataPrefix(type, size);
+  // The prefix waits in the socket for the file's bytes, so header and data leave together.
+  SendVector(prefix.data(), prefix.size(), nullptr, 0, size > 0);
+  const auto socket = OpenSocket();
+  BlockBrokenPipeOnThisThread();
+  off_t pos = static_cast<off_t>(offset);
+  std::size_t sent = 0;
+  while (sent < size) {
+    const ssize_t n = ::sendfile(socket->Fd(), fd, &pos, size - sent);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EPIPE) TakeBackBrokenPipe();
+      throw ESocketError("Write to " + socket->Describe() + " failed: " + std::strerror(errno), errno);
+    }
+    if (n == 0) break;  // the file is shorter than it was said to be
+    sent += static_cast<std::size_t>(n);
+  }
+  return sent;
 }
 
 void TTransferLink::SendData(int type, const std::uint8_t* bytes, std::size_t size) {

@@ -43,14 +43,19 @@ class TTransferLink {
   // Waits up to waitMs (0: only what has arrived) for one whole message. A frame above the
   // frame limit raises ESocketError, an undecodable one EParamError.
   TRead Read(TDataParameter& message, int waitMs);
-  // The same, but a data message [T = dataType, F = bytes] in its usual encoding comes back as a
-  // view of its bytes in `data` (valid until the next call) and is not decoded; any other
-  // message is decoded into `message` and `data` is left empty.
+  // The same, but a data message [T = dataType, F = bytes] in its usual encoding with at least
+  // one byte comes back as a view of its bytes in `data` (valid until the next call) and is not
+  // decoded; any other message is decoded into `message` and `data` is left empty.
   TRead ReadData(int dataType, TDataParameter& message, std::span<const std::uint8_t>& data, int waitMs);
   // Sends one message. Raises ESocketError.
   void Send(TDataParameter& message);
   // Sends the data message [T = type, F = bytes] without copying the bytes.
   void SendData(int type, const std::uint8_t* bytes, std::size_t size);
+  // Sends the data message [T = type, F = `size` bytes of file `fd` from `offset`], the bytes
+  // going from the file to the socket inside the kernel. Returns how many file bytes were
+  // available: fewer than `size` means the file ended early, and the connection is then
+  // unusable (the frame was announced whole), so the caller must give it up.
+  std::size_t SendFileData(int type, int fd, std::int64_t offset, std::size_t size);
   // Sends only the first `cut` bytes of that data message's frame (fault injection in tests).
   void SendDataCut(int type, const std::uint8_t* bytes, std::size_t size, std::size_t cut);
 
@@ -61,7 +66,9 @@ class TTransferLink {
 
  private:
   void SetSendLimit(int ms);
-  void SendVector(const std::uint8_t* a, std::size_t na, const std::uint8_t* b, std::size_t nb);
+  std::shared_ptr<TcpSocket> OpenSocket();
+  void SendVector(const std::uint8_t* a, std::size_t na, const std::uint8_t* b, std::size_t nb,
+                  bool more = false);
   const Bytes& DataPrefix(int type, std::size_t size);
 
   mutable std::mutex FLock;  // guards FSocket's pointer against Shutdown from other threads

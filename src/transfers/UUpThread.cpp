@@ -603,7 +603,6 @@ void TUpThread::UploadFile(TUpItem& item) {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(blockSize));
   FLimiter.Reset();
   TDataParameter incoming;
   std::int64_t sinceCheck = 0;
@@ -623,17 +622,10 @@ void TUpThread::UploadFile(TUpItem& item) {
     }
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::int64_t>(blockSize, item.Size - item.Sent));
-    std::size_t got = 0;
-    while (got < want) {
-      const ssize_t r = ::pread(fd, buffer.data() + got, want - got,
-                                static_cast<off_t>(item.Sent + static_cast<std::int64_t>(got)));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      got += static_cast<std::size_t>(r);
-    }
-    // A file that shrank since it was queued cannot be sent as queued.
+    // A file that shrank since it was queued cannot be sent as queued; the data message was
+    // announced whole, so the connection goes with the item.
+    const std::size_t got = FLink.SendFileData(msg::kUpData, fd, item.Sent, want);
     if (got < want) throw EUpFatal(item.FileName + texts::kMsgCannotReadSuffix);
-    FLink.SendData(msg::kUpData, buffer.data(), got);
     const auto n = static_cast<std::int64_t>(got);
     const std::uint32_t now = FClock.Tick();
     {
