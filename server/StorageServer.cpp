@@ -233,7 +233,6 @@ void TStorageServers::ServeDownload(const std::shared_ptr<TcpSocket>& peer) {
 
   const std::int32_t block =
       rec->BlockSize >= kMinBlock && rec->BlockSize <= kMaxBlock ? rec->BlockSize : 65536;
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(block));
   TTransferLink link;
   link.Adopt(peer, FOptions.IdleTimeoutMs);
   const std::int64_t cutAfter = FCutAfter;
@@ -243,6 +242,7 @@ void TStorageServers::ServeDownload(const std::shared_ptr<TcpSocket>& peer) {
     const auto n = static_cast<std::size_t>(std::min<std::int64_t>(block, ticket->Size - offset));
     if (cutAfter > 0 && sent + static_cast<std::int64_t>(n) > cutAfter) {
       // The injected fault: the connection breaks in the middle of this data message.
+      std::vector<std::uint8_t> buffer(n);
       std::size_t got = 0;
       while (got < n) {
         const ssize_t r = ::pread(fd, buffer.data() + got, n - got,

@@ -235,11 +235,6 @@ std::size_t TTransferLink::SendFileData(int type, int fd, std::int64_t offset, s
   return sent;
 }
 
-void TTransferLink::SendData(int type, const std::uint8_t* bytes, std::size_t size) {
-  const Bytes& prefix = DataPrefix(type, size);
-  SendVector(prefix.data(), prefix.size(), bytes, size);
-}
-
 void TTransferLink::SendDataCut(int type, const std::uint8_t* bytes, std::size_t size, std::size_t cut) {
   const Bytes& prefix = DataPrefix(type, size);
   if (cut <= prefix.size()) return SendVector(prefix.data(), cut, nullptr, 0);

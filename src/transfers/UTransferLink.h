@@ -3,8 +3,8 @@
 // it): framed messages over TcpSocket, read in slices so that the engine's thread can look at
 // its stop flag, keep the connection alive and give up on a silent server, all without ever
 // losing part of a frame. Frames are read in large pieces straight into one reused buffer and
-// decoded in place, and data messages are sent without copying their bytes, so a transfer costs
-// little more than the socket itself.
+// decoded in place, and data messages go from their file to the socket inside the kernel, so a
+// transfer costs little more than the socket itself.
 //
 // Only one thread (the engine's, or the server connection's) reads, writes and closes a link;
 // any other thread may only call Shutdown, which wakes it.
@@ -49,8 +49,6 @@ class TTransferLink {
   TRead ReadData(int dataType, TDataParameter& message, std::span<const std::uint8_t>& data, int waitMs);
   // Sends one message. Raises ESocketError.
   void Send(TDataParameter& message);
-  // Sends the data message [T = type, F = bytes] without copying the bytes.
-  void SendData(int type, const std::uint8_t* bytes, std::size_t size);
   // Sends the data message [T = type, F = `size` bytes of file `fd` from `offset`], the bytes
   // going from the file to the socket inside the kernel. Returns how many file bytes were
   // available: fewer than `size` means the file ended early, and the connection is then
